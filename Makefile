@@ -1,0 +1,43 @@
+# The commands.  Each one first makes sure the toolchain is installed.
+BUILD    := build
+CONFIG   := $(BUILD)/CMakeCache.txt
+JOBS     ?= 2
+RUN      := tools/with-display.sh
+WINERUN  := tools/winerun.sh
+HOST     := $(BUILD)/host/vantrel-host.exe
+
+.PHONY: all toolchain dll build test demo host bench soak clean
+
+all: build
+
+toolchain:
+	@tools/ensure-toolchain.sh
+
+$(CONFIG): | toolchain
+	@mkdir -p $(BUILD)
+	@cmake -S . -B $(BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >$(BUILD)/configure.log 2>&1 \
+	  || { cat $(BUILD)/configure.log; rm -f $(CONFIG); exit 1; }
+
+dll: toolchain $(CONFIG)
+	@cmake --build $(BUILD) --target vantrel -j $(JOBS)
+
+build: toolchain $(CONFIG)
+	@cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	@$(RUN) ctest --test-dir $(BUILD) --output-on-failure
+
+demo: build
+	@$(RUN) $(WINERUN) $(HOST) demo $(BUILD)/vantrel.dll $(SCENARIO)
+
+host: build
+	@$(RUN) --real-display $(WINERUN) --timeout 86400 $(HOST) interactive $(BUILD)/vantrel.dll
+
+bench: build
+	@$(RUN) $(WINERUN) --timeout 3000 $(BUILD)/bench/vantrel-bench.exe $(BUILD)
+
+soak: build
+	@$(RUN) $(WINERUN) --timeout 5000 $(BUILD)/bench/vantrel-soak.exe $(BUILD)
+
+clean:
+	rm -rf $(BUILD)

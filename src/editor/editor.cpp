@@ -1,0 +1,14 @@
+#include "editor/editor.h"
+
+int RunRegisterEditor(HostParamArray)
+{
+    return 0;
+}
+
+void PrepareEditorResources()
+{
+}
+
+void ReleaseEditorResources()
+{
+}

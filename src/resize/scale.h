@@ -1,0 +1,29 @@
+// The arithmetic of a resize pass, free of Win32 so that tests can call it.
+#pragma once
+
+struct ObjectRect {
+    int x;
+    int y;
+    int width;
+    int height;
+};
+
+// Both factors are single precision: the quotient is formed in double
+// precision, then rounded once to 32 bits.
+struct ScaleFactors {
+    float sx;
+    float sy;
+};
+
+// `baseline` must be at least 1.
+float ScaleFactor(int current, int baseline);
+
+// The nearest integer, ties to even, whatever rounding mode the host has set;
+// values beyond the 32-bit range give its ends instead of an invalid conversion.
+int RoundHalfEven(double value);
+
+// R(value x factor), the product formed in double precision.
+int ScaleCoordinate(int value, float factor);
+
+// Scale mode follows in position and size; Move keeps the captured size.
+ObjectRect ScaledRect(ObjectRect captured, int mode, ScaleFactors factors);
