@@ -5,6 +5,8 @@ JOBS     ?= 2
 RUN      := tools/with-display.sh
 WINERUN  := tools/winerun.sh
 HOST     := $(BUILD)/host/vantrel-host.exe
+# Each build folder has its own Wine prefixes.
+export VANTREL_WINE_ROOT := $(abspath $(BUILD))/wine
 
 .PHONY: all toolchain dll build test demo host bench soak clean
 

@@ -5,15 +5,16 @@
 set -eu
 dpi=${1:-96}
 root=$(cd "$(dirname "$0")/.." && pwd)
-prefix="$root/build/wine/dpi-$dpi"
-mkdir -p "$root/build/wine"
-exec 9>"$root/build/wine/.lock"
+wine_root=${VANTREL_WINE_ROOT:-$root/build/wine}
+prefix="$wine_root/dpi-$dpi"
+mkdir -p "$wine_root"
+exec 9>"$wine_root/.lock"
 flock 9
 if [ ! -f "$prefix/.vantrel-ready" ]; then
     rm -rf "$prefix"
     export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-    if ! wineboot -i >"$root/build/wine/wineboot-$dpi.log" 2>&1; then
-        echo "wine-prefix: wineboot failed for $prefix; see build/wine/wineboot-$dpi.log" >&2
+    if ! wineboot -i >"$wine_root/wineboot-$dpi.log" 2>&1; then
+        echo "wine-prefix: wineboot failed for $prefix; see $wine_root/wineboot-$dpi.log" >&2
         exit 1
     fi
     # No window manager: without Managed=N Wine waits ~2 s for every hidden window.

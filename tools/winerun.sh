@@ -20,10 +20,14 @@ fi
 export WINEPREFIX
 WINEPREFIX=$("$(dirname "$0")/wine-prefix.sh" "$dpi")
 export WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
-# One persistent wineserver per prefix keeps start-up cheap for each test program.
-wineserver -p 2>/dev/null || true
+# One persistent wineserver per prefix keeps start-up cheap for each test
+# program. It and Wine's background services are started here with their
+# output closed: otherwise they inherit the caller's pipe, and a caller that
+# reads to the end (CTest) waits for them instead of the program.
+wineserver -p </dev/null >/dev/null 2>&1 || true
+wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || true
 set +e
-timeout --kill-after=10 "$limit" wine "$@"
+timeout --kill-after=10 "$limit" wine "$@" </dev/null
 rc=$?
 set -e
 if [ $rc = 124 ] || [ $rc = 137 ]; then

@@ -9,7 +9,7 @@ if [ "${1:-}" = --real-display ]; then use_real=1; shift; fi
 
 xvfb_pid=
 cleanup() {
-    for prefix in "$root"/build/wine/dpi-*; do
+    for prefix in "${VANTREL_WINE_ROOT:-$root/build/wine}"/dpi-*; do
         [ -d "$prefix" ] && WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
     done
     [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
