@@ -122,6 +122,8 @@ void StartPlugin()
 
 static LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    LRESULT hooked = 0;
+    if (Host.windowHook && Host.windowHook(window, message, wParam, lParam, &hooked)) return hooked;
     if (message == WM_CLOSE) {
         PostQuitMessage(0);
         return 0;
@@ -161,7 +163,7 @@ void DestroyHostWindow()
 bool SetClientSize(int clientWidth, int clientHeight)
 {
     RECT outer = {0, 0, clientWidth, clientHeight};
-    AdjustWindowRectEx(&outer, MainWindowStyle, FALSE, 0);
+    AdjustWindowRectEx(&outer, MainWindowStyle, GetMenu(Host.mainWindow) != nullptr, 0);
     bool ok = SetWindowPos(Host.mainWindow, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
                            SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE) != FALSE;
     PumpMessages();
@@ -183,9 +185,15 @@ HWND AddHostObject(const std::string& name, const wchar_t* windowClass, int x, i
                    HWND parent)
 {
     std::wstring text(name.begin(), name.end());
-    DWORD style = WS_CHILD | WS_VISIBLE | WS_BORDER;
-    if (wcscmp(windowClass, L"Button") == 0) style = WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON;
-    HWND window = CreateWindowExW(0, windowClass, text.c_str(), style, x, y, width, height,
+    DWORD style = WS_VISIBLE | WS_BORDER;
+    if (wcscmp(windowClass, L"Button") == 0) style = WS_VISIBLE | BS_PUSHBUTTON;
+    return AddHostObjectStyled(name, windowClass, text, style, 0, x, y, width, height, parent);
+}
+
+HWND AddHostObjectStyled(const std::string& name, const wchar_t* windowClass, const std::wstring& text, DWORD style,
+                         DWORD exStyle, int x, int y, int width, int height, HWND parent)
+{
+    HWND window = CreateWindowExW(exStyle, windowClass, text.c_str(), style | WS_CHILD, x, y, width, height,
                                   parent ? parent : Host.mainWindow, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!window) return nullptr;
     SetPropW(window, OldProcProperty, reinterpret_cast<HANDLE>(GetWindowLongPtrW(window, GWLP_WNDPROC)));
@@ -199,6 +207,13 @@ HWND FindHostObject(const std::string& name)
     for (const HostObject& object : Host.objects)
         if (object.name == name) return object.window;
     return nullptr;
+}
+
+std::string HostObjectName(HWND window)
+{
+    for (const HostObject& object : Host.objects)
+        if (object.window == window) return object.name;
+    return std::string();
 }
 
 void ClearHostObjects()

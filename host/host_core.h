@@ -66,6 +66,9 @@ struct HostSession {
     std::function<bool(int code, const std::string& request, std::string* reply)> replyOverride;
     // Runs when an object window is moved or sized (from inside SetWindowPos).
     std::function<void(HWND object)> onObjectMoved;
+    // Runs first in the main window's procedure; return true with *result set
+    // to answer the message instead of the default handling.
+    std::function<bool(HWND, UINT, WPARAM, LPARAM, LRESULT* result)> windowHook;
 };
 
 extern HostSession Host;
@@ -87,7 +90,12 @@ bool SetClientSize(int clientWidth, int clientHeight);
 // "Edit", "ListBox" or any registered class.
 HWND AddHostObject(const std::string& name, const wchar_t* windowClass, int x, int y, int width, int height,
                    HWND parent = nullptr);
+// The same with the caller's caption, styles and extended styles (WS_CHILD is added).
+HWND AddHostObjectStyled(const std::string& name, const wchar_t* windowClass, const std::wstring& text, DWORD style,
+                         DWORD exStyle, int x, int y, int width, int height, HWND parent = nullptr);
 HWND FindHostObject(const std::string& name);
+// The name under which the object was added; empty for any other window.
+std::string HostObjectName(HWND window);
 void ClearHostObjects();
 RECT ClientRectOf(HWND object);  // in the client coordinates of its parent
 
