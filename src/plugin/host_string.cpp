@@ -91,6 +91,8 @@ void WriteHostParam(HostParamArray array, int index, TextSpan text)
     HostString fresh = ToHostString(text);
     if (!fresh) return;
     HostString old = *slot;
-    if (old && GlobalSize(old) > 0) GlobalFree(old);
+    // A stale pointer that the host left in the slot may be the very address
+    // the new block was just given: that one is alive, and it is ours.
+    if (old && old != fresh && GlobalSize(old) > 0) GlobalFree(old);
     *slot = fresh;
 }

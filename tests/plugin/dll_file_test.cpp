@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cwchar>
 
 #include "host_core.h"
 #include "support/test_support.h"
@@ -60,4 +61,51 @@ TEST(DllFile, StdcallExportsRemoveExactlyTheirArguments)
         EXPECT_EQ(c.argumentBytes, CalleePoppedBytes(function, count, c.arguments.data())) << c.name;
     }
     FreeLibrary(module);
+}
+
+TEST(DllFile, VersionResourceNamesTheProductAndItsMaker)
+{
+    std::wstring path = BuiltDllPath();
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    ASSERT_NE(0u, size) << "no version resource";
+    std::vector<char> info(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, info.data()));
+
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(0xFEEF04BDu, fixed->dwSignature);
+    EXPECT_EQ(0x00010000u, fixed->dwFileVersionMS) << "file version 1.0";
+    EXPECT_EQ(0u, fixed->dwFileVersionLS) << "file version x.x.0.0";
+    EXPECT_EQ(static_cast<DWORD>(VFT_DLL), fixed->dwFileType);
+
+    // The strings live under the block that the translation table names.
+    struct Translation {
+        WORD language;
+        WORD codePage;
+    };
+    Translation* translation = nullptr;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
+                               &length));
+    ASSERT_GE(length, sizeof(Translation));
+    wchar_t block[64];
+    swprintf(block, 64, L"\\StringFileInfo\\%04x%04x\\", translation->language, translation->codePage);
+    struct Field {
+        const wchar_t* name;
+        const wchar_t* value;
+    };
+    const Field fields[] = {
+        {L"ProductName", L"Vantrel Simple"},
+        {L"CompanyName", L"Tarnovel Plugin"},
+        {L"FileDescription", L"Simple automatic resize - proportional scaling only."},
+        {L"FileVersion", L"1.0.0.0"},
+    };
+    for (const Field& field : fields) {
+        wchar_t* value = nullptr;
+        std::wstring query = std::wstring(block) + field.name;
+        bool found = VerQueryValueW(info.data(), query.c_str(), reinterpret_cast<void**>(&value), &length) && value;
+        EXPECT_TRUE(found) << "no " << std::string(field.name, field.name + wcslen(field.name));
+        if (found) EXPECT_STREQ(field.value, value);
+    }
 }
