@@ -242,7 +242,8 @@ int PrintLayoutTable(FILE* out)
         RECT actual = ClientRectOf(object.window);
         RECT* placement = Layout.PlacementOf(object.window);
         RECT expected = placement ? *placement : actual;
-        bool same = EqualRect(&actual, &expected) != FALSE;
+        bool same = actual.left == expected.left && actual.top == expected.top && actual.right == expected.right &&
+                    actual.bottom == expected.bottom;
         char a[64], e[64];
         snprintf(a, sizeof a, "%5ld %5ld %5ld %5ld", actual.left, actual.top, actual.right - actual.left,
                  actual.bottom - actual.top);
