@@ -203,7 +203,11 @@ int RunInteractive()
             *result = 0;
             return true;
         }
-        return sizeHook(window, message, wParam, lParam, result);
+        bool handled = sizeHook(window, message, wParam, lParam, result);
+        // Moved objects leave their old places unpainted in a window whose
+        // class does not redraw on resize.
+        if (message == WM_SIZE) RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+        return handled;
     };
     Host.replyOverride = [](int code, const std::string&, std::string* reply) {
         if (code != 1) return false;
