@@ -37,9 +37,10 @@ void DeselectRadio(EditorSession* session, HWND radio)
 
 void FocusControl(HWND control)
 {
-    // An unchecked auto radio button that gets the focus other than by the
-    // mouse checks itself and reports a click. Moving the focus by keyboard
-    // must not change the mode, so the button sees its own capture meanwhile.
+    // Some button controls (Windows' own, for the dialog manager's arrow keys)
+    // check an unchecked auto radio button that gets the focus other than by
+    // the mouse, and report a click; Wine's does not. Tab must not change the
+    // mode whichever the host loads, so the button sees its own capture meanwhile.
     bool guard = IsAutoRadio(control) && !(SendMessageW(control, BM_GETCHECK, 0, 0) & BST_CHECKED) &&
                  GetCapture() == nullptr;
     if (guard) SetCapture(control);

@@ -373,8 +373,9 @@ const PickCase PickCases[] = {
 
 TEST_F(EditorTest, PickShowsTheReplyUntrimmedAndAnEmptyOneChangesNothing)
 {
+    HostInterfaceFunction answering = Plugin.interfaceFunction;
     for (const PickCase& c : PickCases) {
-        Plugin.interfaceFunction = c.answers ? Plugin.interfaceFunction : nullptr;
+        Plugin.interfaceFunction = c.answers ? answering : nullptr;
         PickReply = c.reply;
         PickQueries = 0;
         HostParams params = MakeParams({"Label 1", "SCALE"});
@@ -393,7 +394,7 @@ TEST_F(EditorTest, PickShowsTheReplyUntrimmedAndAnEmptyOneChangesNothing)
         EXPECT_EQ(c.written, Slot(params, 0)) << "reply '" << c.reply << "'";
         FreeParams(&params);
         ResetPluginForTest();
-        SetUp();
+        Plugin.interfaceFunction = answering;
     }
 }
 
@@ -653,15 +654,21 @@ TEST_F(EditorTest, NoForegroundWindowFallsBackToTheHostWindowThenToNone)
 {
     DestroyWindow(owner);
     PumpMessages();
-    if (GetForegroundWindow() != nullptr) GTEST_SKIP() << "another window is in the foreground";
+    if (HWND other = GetForegroundWindow()) {
+        wchar_t title[64] = {0};
+        InternalGetWindowText(other, title, 64);
+        FAIL() << "a window was left in the foreground: " << Narrow(title);
+    }
     // Hidden, so that it does not become the foreground window itself.
     HWND host = CreateWindowExW(0, L"VantrelEditorTestWindow", L"Host main", WS_OVERLAPPEDWINDOW, -300, 50, 200, 100,
                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     RECT hostRect;
     GetWindowRect(host, &hostRect);
-    const HWND hostWindows[] = {host, nullptr};
+    // No owner first: closing a dialog activates its owner, which would then be the foreground window.
+    const HWND hostWindows[] = {nullptr, host};
     for (HWND hostWindow : hostWindows) {
         Plugin.hostWindow = hostWindow;
+        EXPECT_EQ(nullptr, GetForegroundWindow());
         HWND ownerSeen = reinterpret_cast<HWND>(1);
         RECT window = {};
         RunEditor(nullptr, [&](Driver& d) {
