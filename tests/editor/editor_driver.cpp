@@ -6,6 +6,7 @@
 #include <stdint.h>
 #include <stdio.h>
 #include <thread>
+#include <wctype.h>
 
 #include "editor/editor.h"
 #include "plugin/plugin_state.h"

@@ -5,6 +5,8 @@
 #pragma once
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -68,8 +70,6 @@ void WatchKeyReleases();
 // The fixture of the window tests: a clean plug-in state, a host interface
 // function that answers Pick with `PickReply`, and a visible, active owner
 // window of the test's own (the foreground window when the editor opens).
-#include <gtest/gtest.h>
-
 extern std::string PickReply;
 extern int PickQueries;
 
