@@ -51,7 +51,7 @@ TEST_F(Capture, NamesAndModeWords)
         std::string name;
         std::string mode;
         std::string storedName;  // empty: nothing registered
-        int mode_;
+        int storedMode;
         HWND window;
     };
     const Case cases[] = {
@@ -94,7 +94,7 @@ TEST_F(Capture, NamesAndModeWords)
         }
         ASSERT_EQ(1u, records.size()) << what;
         EXPECT_EQ(Widen(c.storedName), records[0].name) << what;
-        EXPECT_EQ(c.mode_, records[0].mode) << what;
+        EXPECT_EQ(c.storedMode, records[0].mode) << what;
         EXPECT_EQ(c.window, records[0].window) << what;
         EXPECT_EQ(c.window ? 1 : 0, records[0].captured) << what;
         EXPECT_EQ(1, QueriesFor(c.storedName)) << what << ": one lookup of the stored name";
@@ -172,7 +172,7 @@ TEST_F(Capture, RectanglesInTheParentsClientCoordinates)
     EXPECT_EQ(1, Register("direct"));
     std::vector<RecordView> records = Records();
     ASSERT_EQ(2u, records.size());
-    EXPECT_EQ("10,20,30,40 captured 1 mode 1", Describe(records[0])) << "a child of a panel, in the panel's coordinates";
+    EXPECT_EQ("10,20,30,40 captured 1 mode 1", Describe(records[0])) << "a child of a panel, in the panel's terms";
     EXPECT_EQ("60,70,30,40 captured 1 mode 1", Describe(records[1])) << "a child of the host window";
 }
 
@@ -408,7 +408,8 @@ TEST_F(Capture, PassesAtTheEdgesUnderHostTraps)
         {"zero baseline width", 0, 300, 400, 300, Scale, 10, 20, 30, 40, ""},
         {"zero baseline height", 400, 0, 400, 300, Scale, 10, 20, 30, 40, ""},
         {"negative baseline", -5, 300, 400, 300, Scale, 10, 20, 30, 40, ""},
-        {"growth beyond the range", 1, 1, Max, Max, Scale, 3, -3, Max, 1, "2147483647,-2147483648,2147483647,2147483647"},
+        {"growth beyond the range", 1, 1, Max, Max, Scale, 3, -3, Max, 1,
+         "2147483647,-2147483648,2147483647,2147483647"},
         {"shrinking from the range's end", Max, Max, 1, 1, Scale, Max, Min, 5, Max, "1,-1,0,1"},
         {"Move beyond the range", 1, 1, Max, 1, Move, -7, 9, 11, 13, "-2147483648,9,11,13"},
         {"no size left", 400, 300, 0, 0, Scale, 10, 20, 30, 40, "0,0,0,0"},

@@ -4,7 +4,6 @@
 
 #include <limits.h>
 #include <stdio.h>
-#include <math.h>
 #include <string.h>
 
 #include <algorithm>
@@ -104,7 +103,8 @@ TEST(Registry, CursorFollowsTheTable)
             if (step.yields) EXPECT_EQ(step.yields, NameOf(yielded)) << where;
             EXPECT_EQ(step.order, Order(registry)) << where;
             EXPECT_EQ(step.current, NameOf(registry.current)) << where;
-            int expectedCount = step.order[0] ? static_cast<int>(std::count(step.order, step.order + strlen(step.order), ',')) + 1 : 0;
+            const char* end = step.order + strlen(step.order);
+            int expectedCount = step.order[0] ? static_cast<int>(std::count(step.order, end, ',')) + 1 : 0;
             EXPECT_EQ(expectedCount, RecordCount(&registry)) << where;
             if (op == "clear")
                 EXPECT_NE(generation, registry.generation) << where << ": a clear must change the generation";
