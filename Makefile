@@ -30,7 +30,7 @@ test: build
 	@$(RUN) ctest --test-dir $(BUILD) --output-on-failure
 
 demo: build
-	@$(RUN) $(WINERUN) $(HOST) demo $(BUILD)/vantrel.dll $(SCENARIO)
+	@$(RUN) $(WINERUN) --timeout 120 $(HOST) demo $(BUILD)/vantrel.dll $(SCENARIO)
 
 host: build
 	@$(RUN) --real-display $(WINERUN) --timeout 86400 $(HOST) interactive $(BUILD)/vantrel.dll

@@ -233,7 +233,7 @@ void InstallHostWindowHooks()
 int PrintLayoutTable(FILE* out)
 {
     int differing = 0;
-    fprintf(out, "     %-12s %-6s %-25s %-25s\n", "object", "mode", "actual: x y width height", "expected");
+    fprintf(out, "     %-12s %-6s %-25s %s\n", "object", "mode", "actual: x y width height", "expected");
     for (const HostObject& object : Host.objects) {
         const char* mode = "-";
         for (const ExpectedRecord& record : Layout.records)
@@ -249,7 +249,7 @@ int PrintLayoutTable(FILE* out)
                  actual.bottom - actual.top);
         snprintf(e, sizeof e, "%5ld %5ld %5ld %5ld", expected.left, expected.top, expected.right - expected.left,
                  expected.bottom - expected.top);
-        fprintf(out, "     %-12s %-6s %-25s %-25s%s\n", object.name.c_str(), mode, a, e, same ? "" : "  <-- differs");
+        fprintf(out, "     %-12s %-6s %-25s %s%s\n", object.name.c_str(), mode, a, e, same ? "" : "  <-- differs");
         if (!same) ++differing;
     }
     return differing;
