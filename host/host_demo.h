@@ -72,7 +72,8 @@ int PrintLayoutTable(FILE* out);
 // Lets the user click an object of the main window while the mouse is
 // captured; Escape (or a lost capture) cancels with "". A timeout of 0 waits
 // for the user as long as it takes.
-std::string PickObjectByClick(DWORD timeoutMs = 0);
+enum class PickEnd { Picked, Cancelled, TimedOut };
+std::string PickObjectByClick(DWORD timeoutMs = 0, PickEnd* end = nullptr);
 extern volatile LONG PickInProgress;  // 1 while the capture loop runs
 
 struct ScenarioRun {

@@ -127,7 +127,7 @@ bool BuildDefaultForm()
 
 }  // namespace
 
-std::string PickObjectByClick(DWORD timeoutMs)
+std::string PickObjectByClick(DWORD timeoutMs, PickEnd* end)
 {
     HWND main = Host.mainWindow;
     if (!main) return std::string();
@@ -141,16 +141,22 @@ std::string PickObjectByClick(DWORD timeoutMs)
     HCURSOR cross = LoadCursorW(nullptr, IDC_CROSS);
     HCURSOR oldCursor = SetCursor(cross);
     SetCapture(main);
+    // Escape has to reach this thread: keys go to the focus window.
+    if (!GetFocus()) SetFocus(main);
     InterlockedExchange(&PickInProgress, 1);
 
     std::string picked;
+    PickEnd how = PickEnd::Cancelled;
     const DWORD start = GetTickCount();
     bool done = false;
     while (!done) {
         DWORD wait = INFINITE;
         if (timeoutMs) {
             DWORD elapsed = GetTickCount() - start;
-            if (elapsed >= timeoutMs) break;
+            if (elapsed >= timeoutMs) {
+                how = PickEnd::TimedOut;
+                break;
+            }
             wait = timeoutMs - elapsed;
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_ALLINPUT);
@@ -166,8 +172,12 @@ std::string PickObjectByClick(DWORD timeoutMs)
                 ScreenToClient(main, &point);
                 HWND child = ChildWindowFromPointEx(main, point, CWP_SKIPINVISIBLE);
                 picked = child && child != main ? HostObjectName(child) : std::string();
-                if (!picked.empty()) done = true;
-                else MessageBeep(MB_OK);
+                if (!picked.empty()) {
+                    how = PickEnd::Picked;
+                    done = true;
+                } else {
+                    MessageBeep(MB_OK);
+                }
             } else if (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) {
                 SetCursor(cross);  // the rest of the mouse belongs to the pick
             } else if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) {
@@ -185,6 +195,7 @@ std::string PickObjectByClick(DWORD timeoutMs)
     SetCursor(oldCursor);
     SetWindowTextW(main, oldTitle);
     if (wasDisabled) EnableWindow(main, FALSE);
+    if (end) *end = how;
     return picked;
 }
 

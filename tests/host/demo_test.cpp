@@ -2,7 +2,8 @@
 // built DLL with real windows, and picking an object by a real click.
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <algorithm>
+#include <functional>
 #include <thread>
 
 #include "host_demo.h"
@@ -204,14 +205,14 @@ TEST_F(HostDemo, SnapshotsAndTheEditorStepWritePngFiles)
 }
 
 // A helper thread waits for the capture loop, then delivers real input.
-void DuringPick(std::function<void()> input)
+std::thread DuringPick(std::function<void()> input)
 {
-    std::thread([input] {
+    return std::thread([input] {
         DWORD start = GetTickCount();
         while (!PickInProgress && GetTickCount() - start < 5000) Sleep(10);
         Sleep(50);
         input();
-    }).detach();
+    });
 }
 
 void ClickAt(POINT screen)
@@ -243,21 +244,23 @@ TEST_F(HostDemo, PickAnswersWithTheClickedObject)
         const char* what;
         std::function<void()> input;
         const char* expected;
+        bool disabled;  // the host window disabled, as while the editor is up
     };
     HWND second = FindHostObject("Second one");
     POINT background = CentreOf(Host.mainWindow);
     background.y -= 60;  // between the two objects
     POINT secondCentre = CentreOf(second), firstCentre = CentreOf(FindHostObject("First"));
     const Case cases[] = {
-        {"click on a button", [=] { ClickAt(secondCentre); }, "Second one"},
-        {"click on a static", [=] { ClickAt(firstCentre); }, "First"},
+        {"click on a button", [=] { ClickAt(secondCentre); }, "Second one", false},
+        {"click on a static", [=] { ClickAt(firstCentre); }, "First", false},
+        {"click while the window is disabled", [=] { ClickAt(firstCentre); }, "First", true},
         {"background first, then an object",
          [=] {
              ClickAt(background);
              Sleep(100);
              ClickAt(secondCentre);
          },
-         "Second one"},
+         "Second one", false},
         {"Escape",
          [] {
              INPUT in[2] = {};
@@ -266,13 +269,19 @@ TEST_F(HostDemo, PickAnswersWithTheClickedObject)
              in[1].ki.dwFlags = KEYEVENTF_KEYUP;
              SendInput(2, in, sizeof(INPUT));
          },
-         ""},
+         "", false},
     };
     for (const Case& c : cases) {
-        DuringPick(c.input);
-        EXPECT_EQ(c.expected, PickObjectByClick(8000)) << c.what;
+        EnableWindow(Host.mainWindow, !c.disabled);
+        std::thread input = DuringPick(c.input);
+        PickEnd end = PickEnd::TimedOut;
+        EXPECT_EQ(c.expected, PickObjectByClick(8000, &end)) << c.what;
+        input.join();
+        EXPECT_EQ(*c.expected ? PickEnd::Picked : PickEnd::Cancelled, end) << c.what << ": ended by the timeout";
         EXPECT_EQ(0, PickInProgress) << c.what;
         EXPECT_TRUE(GetCapture() == nullptr) << c.what;
+        EXPECT_EQ(!c.disabled, IsWindowEnabled(Host.mainWindow) != FALSE) << c.what << ": enabled state not restored";
+        EnableWindow(Host.mainWindow, TRUE);
         Sleep(100);
         PumpMessages();
     }
@@ -282,7 +291,9 @@ TEST_F(HostDemo, PickGivesUpAfterItsTimeout)
 {
     std::vector<ScenarioStep> steps = Parse("window 200 100\nobject A static 1 1 50 20\n");
     Run(steps, 0, steps.size());
-    EXPECT_EQ("", PickObjectByClick(200));
+    PickEnd end = PickEnd::Picked;
+    EXPECT_EQ("", PickObjectByClick(200, &end));
+    EXPECT_EQ(PickEnd::TimedOut, end);
     EXPECT_TRUE(GetCapture() == nullptr);
 }
 
