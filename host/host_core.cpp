@@ -238,7 +238,7 @@ HostParams MakeParams(const std::vector<std::string>& texts)
     return params;
 }
 
-std::string ParamText(const HostParams& params, size_t index)
+std::string ParamSlotText(const HostParams& params, size_t index)
 {
     return index < params.slots.size() && params.slots[index] ? params.slots[index] : "";
 }

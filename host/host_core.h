@@ -105,7 +105,7 @@ struct HostParams {
     HostText* data() { return slots.empty() ? nullptr : slots.data(); }
 };
 HostParams MakeParams(const std::vector<std::string>& texts);
-std::string ParamText(const HostParams& params, size_t index);
+std::string ParamSlotText(const HostParams& params, size_t index);
 void FreeParams(HostParams* params);
 
 HostText NewHostText(const std::string& text);  // GMEM_FIXED | GMEM_ZEROINIT

@@ -103,7 +103,7 @@ bool WaitFor(const std::atomic<bool>& flag, DWORD ms)
 std::string ParamsText(const HostParams& params)
 {
     std::string text;
-    for (size_t i = 0; i < params.slots.size(); ++i) text += (i ? " \"" : "\"") + ParamText(params, i) + "\"";
+    for (size_t i = 0; i < params.slots.size(); ++i) text += (i ? " \"" : "\"") + ParamSlotText(params, i) + "\"";
     return text;
 }
 

@@ -28,7 +28,7 @@ std::wstring Wide(const std::string& text)
 
 std::string DescribeParams()
 {
-    return "\"" + ParamText(RegisterParams, 0) + "\" " + ParamText(RegisterParams, 1);
+    return "\"" + ParamSlotText(RegisterParams, 0) + "\" " + ParamSlotText(RegisterParams, 1);
 }
 
 void UpdateRegisterMenuItem()
@@ -75,7 +75,7 @@ void RunMenuCommand(int id)
                expected);
         break;
     case MenuRegisterObject:
-        result = HostRunAction(2, {ParamText(RegisterParams, 0), ParamText(RegisterParams, 1)}, &expected);
+        result = HostRunAction(2, {ParamSlotText(RegisterParams, 0), ParamSlotText(RegisterParams, 1)}, &expected);
         Report(("Vantrel_RegisterObject " + DescribeParams()).c_str(), result, expected);
         break;
     case MenuEditRegisterObject:

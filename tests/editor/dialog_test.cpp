@@ -23,7 +23,7 @@ std::string Narrow(const std::wstring& text)
 
 std::string Slot(const HostParams& params, size_t index)
 {
-    return ParamText(params, index);
+    return ParamSlotText(params, index);
 }
 
 bool ClassRegistered()

@@ -140,7 +140,7 @@ TEST_F(EditorTest, SpaceClicksTheFocusedButton)
     }
     EXPECT_EQ(2, radioClicks) << "Space on a radio button raises its control event";
     EXPECT_EQ(1, result);
-    EXPECT_EQ("MOVE", ParamText(params, 1));
+    EXPECT_EQ("MOVE", ParamSlotText(params, 1));
     FreeParams(&params);
 }
 
@@ -163,7 +163,7 @@ TEST_F(EditorTest, CtrlASelectsTheWholeName)
     EXPECT_EQ(8u, HIWORD(selection)) << "Ctrl+A should select all of 'Label 1x'";
     EXPECT_EQ(L"z", typed);
     EXPECT_EQ(1, result);
-    EXPECT_EQ("z", ParamText(params, 0));
+    EXPECT_EQ("z", ParamSlotText(params, 0));
     FreeParams(&params);
 }
 

@@ -274,8 +274,8 @@ TEST_F(Dll, EveryIdAndCodeRoutesToItsFixedResult)
         EXPECT_EQ(windowsBefore, CountThreadWindows()) << names[c.what] << "(" << c.id << ") left a window";
     }
     KillTimer(nullptr, timer);
-    EXPECT_EQ("Panel", ParamText(named, 0)) << "a parameter was rewritten";
-    EXPECT_EQ("MOVE", ParamText(named, 1)) << "a parameter was rewritten";
+    EXPECT_EQ("Panel", ParamSlotText(named, 0)) << "a parameter was rewritten";
+    EXPECT_EQ("MOVE", ParamSlotText(named, 1)) << "a parameter was rewritten";
     FreeParams(&named);
     FreeParams(&unnamed);
 }

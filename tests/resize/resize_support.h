@@ -10,9 +10,8 @@
 #include <string>
 #include <vector>
 
-// Before host_core.h: its function ParamText hides the plug-in's type of that name.
-#include "resize/registry.h"
 #include "host_core.h"
+#include "resize/registry.h"
 
 // One SetWindowPos call, recorded when it began (nested calls come after the
 // call they happen in).
