@@ -36,10 +36,11 @@ host: build
 	@$(RUN) --real-display $(WINERUN) --timeout 86400 $(HOST) interactive $(BUILD)/vantrel.dll
 
 bench: build
-	@$(RUN) $(WINERUN) --timeout 3000 $(BUILD)/bench/vantrel-bench.exe $(BUILD)
+	@$(RUN) $(WINERUN) --timeout 3000 $(BUILD)/bench/vantrel-bench.exe Z:$(abspath $(BUILD)) $(BENCH_ARGS)
+	@gnuplot -e "data='$(BUILD)/bench/pass.dat'; out='$(BUILD)/bench/pass.png'" bench/pass.gp && echo "written: $(BUILD)/bench/pass.png"
 
 soak: build
-	@$(RUN) $(WINERUN) --timeout 5000 $(BUILD)/bench/vantrel-soak.exe $(BUILD)
+	@$(RUN) $(WINERUN) --timeout 5000 $(BUILD)/bench/vantrel-soak.exe Z:$(abspath $(BUILD)) $(SOAK_ARGS)
 
 clean:
 	rm -rf $(BUILD)
