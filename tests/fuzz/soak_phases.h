@@ -21,7 +21,7 @@ struct SoakPhase {
     long badResults;    // results outside what the plug-in may give
     std::string firstBadResult;
     double seconds;
-    SoakFigures before;
+    SoakFigures before;  // at the end of the phase's first tenth
     SoakFigures after;
 };
 
