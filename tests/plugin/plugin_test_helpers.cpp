@@ -58,53 +58,23 @@ static HGLOBAL WINAPI LoggingGlobalFree(HGLOBAL block)
     return RealGlobalFree(block);
 }
 
-static void PatchSlot(void** slot, void* function)
-{
-    DWORD old;
-    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
-    *slot = function;
-    VirtualProtect(slot, sizeof *slot, old, &old);
-}
-
-static void FindGlobalFreeSlots()
-{
-    BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
-    const IMAGE_NT_HEADERS32* nt =
-        reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    HookedSlotCount = 0;
-    for (const IMAGE_IMPORT_DESCRIPTOR* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
-         d->Name; ++d) {
-        if (lstrcmpiA(reinterpret_cast<const char*>(base + d->Name), "kernel32.dll") != 0) continue;
-        const IMAGE_THUNK_DATA32* names = reinterpret_cast<const IMAGE_THUNK_DATA32*>(
-            base + (d->OriginalFirstThunk ? d->OriginalFirstThunk : d->FirstThunk));
-        IMAGE_THUNK_DATA32* slots = reinterpret_cast<IMAGE_THUNK_DATA32*>(base + d->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL32(names->u1.Ordinal)) continue;
-            const IMAGE_IMPORT_BY_NAME* byName =
-                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (strcmp(reinterpret_cast<const char*>(byName->Name), "GlobalFree") == 0 && HookedSlotCount < 4)
-                HookedSlots[HookedSlotCount++] = reinterpret_cast<void**>(&slots->u1.Function);
-        }
-    }
-}
-
 GlobalFreeLog::GlobalFreeLog()
 {
     FreedCount = 0;
-    FindGlobalFreeSlots();
+    HookedSlotCount = FindImportSlots(GetModuleHandleW(nullptr), "GlobalFree", HookedSlots, 4);
+    if (HookedSlotCount > 4) HookedSlotCount = 4;
     if (HookedSlotCount == 0) {
         fprintf(stderr, "GlobalFreeLog: GlobalFree is not in this program's import table\n");
         return;
     }
     RealGlobalFree = reinterpret_cast<GlobalFreeFunction>(*HookedSlots[0]);
     for (int i = 0; i < HookedSlotCount; ++i)
-        PatchSlot(HookedSlots[i], reinterpret_cast<void*>(LoggingGlobalFree));
+        ReplaceImportSlot(HookedSlots[i], reinterpret_cast<void*>(LoggingGlobalFree));
 }
 
 GlobalFreeLog::~GlobalFreeLog()
 {
-    for (int i = 0; i < HookedSlotCount; ++i) PatchSlot(HookedSlots[i], reinterpret_cast<void*>(RealGlobalFree));
+    for (int i = 0; i < HookedSlotCount; ++i) ReplaceImportSlot(HookedSlots[i], reinterpret_cast<void*>(RealGlobalFree));
     HookedSlotCount = 0;
 }
 

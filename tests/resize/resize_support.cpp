@@ -61,26 +61,12 @@ void ReleasePoisonedBlocks()
     PoisonedBlocks.clear();
 }
 
-static int PatchImport(HMODULE module, void* real, void* replacement)
+static int PatchImport(HMODULE module, const char* function, void* replacement)
 {
-    BYTE* base = reinterpret_cast<BYTE*>(module);
-    const IMAGE_NT_HEADERS32* nt =
-        reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    int patched = 0;
-    for (const IMAGE_IMPORT_DESCRIPTOR* entry =
-             reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-         imports.VirtualAddress && entry->Name; ++entry) {
-        for (void** slot = reinterpret_cast<void**>(base + entry->FirstThunk); *slot; ++slot) {
-            if (*slot != real) continue;
-            DWORD old;
-            VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &old);
-            *slot = replacement;
-            VirtualProtect(slot, sizeof(*slot), old, &old);
-            ++patched;
-        }
-    }
-    return patched;
+    void** slots[8];
+    int count = FindImportSlots(module, function, slots, 8);
+    for (int i = 0; i < count && i < 8; ++i) ReplaceImportSlot(slots[i], replacement);
+    return count;
 }
 
 bool SpyOnImports(HMODULE module)
@@ -89,8 +75,8 @@ bool SpyOnImports(HMODULE module)
     void* heapFree = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "HeapFree"));
     if (!RealSetWindowPos) RealSetWindowPos = reinterpret_cast<SetWindowPosFn>(setWindowPos);
     if (!RealHeapFree) RealHeapFree = reinterpret_cast<HeapFreeFn>(heapFree);
-    bool placements = PatchImport(module, setWindowPos, reinterpret_cast<void*>(SpySetWindowPos)) > 0;
-    bool releases = PatchImport(module, heapFree, reinterpret_cast<void*>(SpyHeapFree)) > 0;
+    bool placements = PatchImport(module, "SetWindowPos", reinterpret_cast<void*>(SpySetWindowPos)) > 0;
+    bool releases = PatchImport(module, "HeapFree", reinterpret_cast<void*>(SpyHeapFree)) > 0;
     return placements && releases;
 }
 

@@ -161,6 +161,42 @@ PeTables ReadPeTables(const std::wstring& path)
     return tables;
 }
 
+int FindImportSlots(HMODULE module, const char* function, void*** slots, int capacity)
+{
+    BYTE* base = reinterpret_cast<BYTE*>(module);
+    const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const IMAGE_NT_HEADERS32* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    int found = 0;
+    if (!dir.VirtualAddress) return 0;
+    for (const IMAGE_IMPORT_DESCRIPTOR* im = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
+         im->Name; ++im) {
+        // The name table survives binding; the address table is what calls go through.
+        DWORD namesRva = im->OriginalFirstThunk ? im->OriginalFirstThunk : im->FirstThunk;
+        const IMAGE_THUNK_DATA32* names = reinterpret_cast<const IMAGE_THUNK_DATA32*>(base + namesRva);
+        IMAGE_THUNK_DATA32* addresses = reinterpret_cast<IMAGE_THUNK_DATA32*>(base + im->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++addresses) {
+            if (IMAGE_SNAP_BY_ORDINAL32(names->u1.Ordinal)) continue;
+            const IMAGE_IMPORT_BY_NAME* byName =
+                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (strcmp(reinterpret_cast<const char*>(byName->Name), function) != 0) continue;
+            if (found < capacity) slots[found] = reinterpret_cast<void**>(&addresses->u1.Function);
+            ++found;
+        }
+    }
+    return found;
+}
+
+void* ReplaceImportSlot(void** slot, void* function)
+{
+    DWORD old;
+    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &old);
+    void* previous = *slot;
+    *slot = function;
+    VirtualProtect(slot, sizeof *slot, old, &old);
+    return previous;
+}
+
 int CalleePoppedBytes(const void* function, int count, const unsigned* arguments)
 {
     unsigned args[8] = {};

@@ -50,6 +50,14 @@ struct PeTables {
 };
 PeTables ReadPeTables(const std::wstring& path);
 
+// The import-table slots through which `module` calls `function` (by name,
+// from whichever DLL), so that a test can watch or replace what it calls.
+// At most `capacity` slots are stored; the result is how many there are.
+int FindImportSlots(HMODULE module, const char* function, void*** slots, int capacity);
+
+// Stores `function` in an import slot and returns what the slot held.
+void* ReplaceImportSlot(void** slot, void* function);
+
 // Bytes a stdcall function removed from the stack when called with `count`
 // 32-bit arguments (all zero unless given).
 int CalleePoppedBytes(const void* function, int count, const unsigned* arguments = nullptr);
