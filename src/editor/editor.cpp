@@ -122,11 +122,11 @@ static void CentreOnOwner(HWND dialog, HWND owner)
 static void CreateControls(EditorSession* session, const EditorLayout& layout, const wchar_t* name, bool move)
 {
     for (int i = 0; i < EditorControlCount; ++i) {
-        const ControlSpec& spec = EditorControls[i];
+        const ControlSpec& entry = EditorControls[i];
         const RECT& rect = layout.controls[i];
-        HWND control = CreateWindowExW(spec.exStyle, spec.windowClass, spec.text, spec.style, rect.left, rect.top,
+        HWND control = CreateWindowExW(entry.exStyle, entry.windowClass, entry.text, entry.style, rect.left, rect.top,
                                        rect.right - rect.left, rect.bottom - rect.top, session->dialog,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), PluginInstance, nullptr);
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)), PluginInstance, nullptr);
         session->controls[i] = control;
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(EditorShared.font), 1);
         if (i == NameEdit) {

@@ -20,11 +20,11 @@ EditorLayout ComputeEditorLayout(int dpiX, int dpiY)
     layout.clientWidth = MulDiv(EditorClientWidth, dpiX, 96);
     layout.clientHeight = MulDiv(EditorClientHeight, dpiY, 96);
     for (int i = 0; i < EditorControlCount; ++i) {
-        const ControlSpec& spec = EditorControls[i];
+        const ControlSpec& entry = EditorControls[i];
         // Position and size are scaled separately, as the window is created.
-        int left = MulDiv(spec.x, dpiX, 96);
-        int top = MulDiv(spec.y, dpiY, 96);
-        RECT rect = {left, top, left + MulDiv(spec.width, dpiX, 96), top + MulDiv(spec.height, dpiY, 96)};
+        int left = MulDiv(entry.x, dpiX, 96);
+        int top = MulDiv(entry.y, dpiY, 96);
+        RECT rect = {left, top, left + MulDiv(entry.width, dpiX, 96), top + MulDiv(entry.height, dpiY, 96)};
         layout.controls[i] = rect;
     }
     return layout;
