@@ -4,6 +4,8 @@
 #include <stdint.h>
 #include <string.h>
 
+#include "support/test_support.h"
+
 namespace {
 
 // A set of block addresses that never allocates: the wrappers run inside the
@@ -78,36 +80,11 @@ struct Ledger {
 
 Ledger TheLedger;
 
-void** FindImportSlot(HMODULE module, const char* dll, const char* function)
+// The one slot through which `module` calls `function`; null when it has none.
+void** FindImportSlot(HMODULE module, const char* function)
 {
-    BYTE* base = reinterpret_cast<BYTE*>(module);
-    const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    const IMAGE_NT_HEADERS32* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    if (!dir.VirtualAddress) return nullptr;
-    for (const IMAGE_IMPORT_DESCRIPTOR* im = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
-         im->Name; ++im) {
-        if (lstrcmpiA(reinterpret_cast<const char*>(base + im->Name), dll) != 0) continue;
-        DWORD namesRva = im->OriginalFirstThunk ? im->OriginalFirstThunk : im->FirstThunk;
-        const IMAGE_THUNK_DATA32* names = reinterpret_cast<const IMAGE_THUNK_DATA32*>(base + namesRva);
-        IMAGE_THUNK_DATA32* slots = reinterpret_cast<IMAGE_THUNK_DATA32*>(base + im->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL32(names->u1.Ordinal)) continue;
-            const IMAGE_IMPORT_BY_NAME* byName =
-                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0)
-                return reinterpret_cast<void**>(&slots->u1.Function);
-        }
-    }
-    return nullptr;
-}
-
-void WriteSlot(void** slot, void* value)
-{
-    DWORD old;
-    VirtualProtect(slot, sizeof(void*), PAGE_READWRITE, &old);
-    *slot = value;
-    VirtualProtect(slot, sizeof(void*), old, &old);
+    void** slot = nullptr;
+    return FindImportSlots(module, function, &slot, 1) >= 1 ? slot : nullptr;
 }
 
 HGLOBAL WINAPI PluginGlobalAlloc(UINT flags, SIZE_T bytes)
@@ -149,10 +126,10 @@ bool InstallBlockLedger(HMODULE plugin)
 {
     if (TheLedger.installed) RemoveBlockLedger();
     HMODULE host = GetModuleHandleW(nullptr);
-    void** slots[4] = {FindImportSlot(plugin, "kernel32.dll", "GlobalAlloc"),
-                       FindImportSlot(plugin, "kernel32.dll", "GlobalFree"),
-                       FindImportSlot(host, "kernel32.dll", "GlobalAlloc"),
-                       FindImportSlot(host, "kernel32.dll", "GlobalFree")};
+    void** slots[4] = {FindImportSlot(plugin, "GlobalAlloc"),
+                       FindImportSlot(plugin, "GlobalFree"),
+                       FindImportSlot(host, "GlobalAlloc"),
+                       FindImportSlot(host, "GlobalFree")};
     if (!slots[0] || !slots[1] || !slots[2] || !slots[3]) return false;
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     TheLedger.realAlloc = reinterpret_cast<GlobalAllocFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "GlobalAlloc")));
@@ -165,7 +142,7 @@ bool InstallBlockLedger(HMODULE plugin)
     for (int i = 0; i < 4; ++i) {
         TheLedger.slots[i] = slots[i];
         TheLedger.originals[i] = *slots[i];
-        WriteSlot(slots[i], wrappers[i]);
+        ReplaceImportSlot(slots[i], wrappers[i]);
     }
     TheLedger.plugin = plugin;
     TheLedger.installed = true;
@@ -175,7 +152,7 @@ bool InstallBlockLedger(HMODULE plugin)
 void RemoveBlockLedger()
 {
     if (!TheLedger.installed) return;
-    for (int i = 0; i < 4; ++i) WriteSlot(TheLedger.slots[i], TheLedger.originals[i]);
+    for (int i = 0; i < 4; ++i) ReplaceImportSlot(TheLedger.slots[i], TheLedger.originals[i]);
     TheLedger.installed = false;
 }
 
